@@ -1,0 +1,9 @@
+#include "Subcommand.h"
+
+namespace {
+
+int run(const std::vector<std::string>& args) { return 1; }
+
+}  // namespace
+
+extern const Subcommand keygenSubcommand{"keygen", "keygen", &run};
