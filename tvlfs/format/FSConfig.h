@@ -42,6 +42,18 @@ public:
     void eraseAllKeys();
     std::size_t keyCount() const;
 
+    // The whole map, copied out and replaced in one step: a remount carries the loaded keys
+    // over to the rebuilt volume.
+    using KeyMap = std::unordered_map<std::string, KeySlotHandle>;
+    KeyMap copyKeys() const {
+        Lock lock(keyLock);
+        return keys;
+    }
+    void replaceKeys(const KeyMap& newKeys) {
+        Lock lock(keyLock);
+        keys = newKeys;
+    }
+
 private:
     mutable Mutex keyLock;
     std::unordered_map<std::string, KeySlotHandle> keys;
