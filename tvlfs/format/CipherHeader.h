@@ -62,10 +62,10 @@ bool extractHeaderFields(const unsigned char* header, CipherHeader& result, bool
 // Fills a zeroed buffer with a new header for fek.
 void writeHeaderFields(unsigned char* header, const CipherHeader& fields, const FSConfig& config);
 
-// Rewrites the version, key id, ids and key entries of an existing header for fields.fek;
-// the volume entry stays as it was.
+// Rewrites the version, key id, ids and the chosen key entries of an existing header for
+// fields.fek; the volume entry stays as it was.
 void updateHeaderFields(unsigned char* header, const CipherHeader& fields, bool rewriteUserEntry,
-                        const FSConfig& config);
+                        bool rewriteShareEntry, const FSConfig& config);
 
 // The first 8 IV bytes of the fek, most significant first; 0 for a key without IV bytes.
 uint64_t fileIVFromKey(const CipherKey& fek);

@@ -1,0 +1,3 @@
+#include "CipherKey.h"
+
+AbstractCipherKey::~AbstractCipherKey() = default;
