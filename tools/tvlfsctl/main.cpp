@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Subcommand.h"
+#include "openssl.h"
 
 // Every subcommand, each defined as <name>Subcommand in a source file of its own.
 #define TVLFSCTL_SUBCOMMANDS(X) X(keygen) X(info) X(encrypt) X(decrypt)
@@ -30,8 +31,11 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage(stderr);
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) return usage(stdout);
     for (const Subcommand* command : subcommands) {
-        if (std::strcmp(argv[1], command->name) == 0)
-            return command->run(std::vector<std::string>(argv + 2, argv + argc));
+        if (std::strcmp(argv[1], command->name) != 0) continue;
+        openssl_init(false);
+        const int status = command->run(std::vector<std::string>(argv + 2, argv + argc));
+        openssl_shutdown(false);
+        return status;
     }
     std::fprintf(stderr, "tvlfsctl: unknown subcommand '%s'\n", argv[1]);
     return usage(stderr);
