@@ -34,8 +34,14 @@ fuse_operations volumeOperations() {
     return ops;
 }
 
-void* vol_init(fuse_conn_info* conn, fuse_config*) {
+void* vol_init(fuse_conn_info* conn, fuse_config* cfg) {
     conn->want |= FUSE_CAP_ASYNC_READ;
+    cfg->use_ino = 1;
+    cfg->direct_io = 1;
+    // A blocked process and everyone else see different sizes and bytes of one file, so
+    // the kernel may cache neither data nor attributes.
+    cfg->attr_timeout = 0;
+    cfg->negative_timeout = 0;
     auto* ctx = static_cast<VolumeContext*>(fuse_get_context()->private_data);
     ctx->mount.running = true;
     return ctx;

@@ -67,14 +67,11 @@ void addFuseArgument(VolumeArgs& args, const std::string& argument) {
 
 void buildFuseArguments(VolumeArgs& args, const std::string& volumeName) {
     addFuseArgument(args, "tvlfs");
-    addFuseArgument(args, "-ouse_ino");
     addFuseArgument(args, "-odefault_permissions");
     addFuseArgument(args, "-ofsname=" + escapeOption(volumeName));
     addFuseArgument(args, "-osubtype=tolvarin");
-    addFuseArgument(args, "-odirect_io");
-    // A blocked process and everyone else see different sizes and bytes of one file.
-    addFuseArgument(args, "-oattr_timeout=0");
-    addFuseArgument(args, "-onegative_timeout=0");
+    // use_ino, direct_io and the cache timeouts are set in vol_init: libfuse 3 takes them
+    // from its configuration record, not from the command line.
     if (geteuid() != 0 && inAdminGroup()) addFuseArgument(args, "-oallow_root");
 }
 
