@@ -7,7 +7,7 @@
 #include "openssl.h"
 
 // Every subcommand, each defined as <name>Subcommand in a source file of its own.
-#define TVLFSCTL_SUBCOMMANDS(X) X(keygen) X(info) X(encrypt) X(decrypt)
+#define TVLFSCTL_SUBCOMMANDS(X) X(keygen) X(info) X(encrypt) X(decrypt) X(mount) X(exportShek)
 
 #define TVLFSCTL_DECLARE(id) extern const Subcommand id##Subcommand;
 TVLFSCTL_SUBCOMMANDS(TVLFSCTL_DECLARE)
