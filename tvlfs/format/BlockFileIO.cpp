@@ -118,6 +118,8 @@ ssize_t BlockFileIO::read(const IORequest& req) {
 
 bool BlockFileIO::write(const IORequest& req) {
     rAssert(_blockSize != 0);
+    // Writing nothing changes nothing; an empty file must not gain a header for it.
+    if (req.length <= 0) return true;
     const int64_t fileSize = getSize();
     if (fileSize < 0) return false;
 
