@@ -100,7 +100,9 @@ ssize_t BlockFileIO::read(const IORequest& req) {
         blockReq.data = inPlace ? out : scratch.data();
 
         const ssize_t readSize = cacheReadOneBlock(blockReq);
-        if (readSize <= partialOffset) break;  // end of file, or an error on this block
+        // An error before any byte was read is the read's error, not an end of file.
+        if (readSize < 0 && result == 0) return readSize;
+        if (readSize <= partialOffset) break;  // end of file, or an error on a later block
 
         const int cpySize = std::min(remaining, static_cast<int>(readSize) - partialOffset);
         rAssert(cpySize <= readSize);

@@ -332,7 +332,7 @@ bool CipherFileIO::isUKEKEntryValid() const { return userEntryValid; }
 bool CipherFileIO::updateUKEKEntry() {
     const bool ukekValid = userEntryValid;
     rAssert(!ukekValid);
-    if (!fek) return false;
+    if (!fek || !reopenForWrite()) return false;
     unsigned char entry[UserEntryLength] = {};
     cipher->writeKey(fek, entry, userKey);
     const bool ok = base->write(IORequest{UserEntryOffset, UserEntryLength, entry});
