@@ -16,6 +16,8 @@ struct ToolCase {
     const char* script;  // runs in the mount point; exits 0 when the tool left correct data
 };
 
+void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.name; }
+
 class EverydayTool : public ::testing::TestWithParam<ToolCase> {};
 
 TEST_P(EverydayTool, LeavesCorrectData) {
