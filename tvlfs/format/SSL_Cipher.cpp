@@ -418,8 +418,8 @@ void SSL_Cipher::setIVec(unsigned char* ivec, uint64_t seed, const std::shared_p
         unsigned char md[EVP_MAX_MD_SIZE];
         unsigned char seedBytes[8];
         storeLittleEndian64(seedBytes, seed);
-        const unsigned int mdLen = hmacDigest(*key, ivec, _ivLength, seedBytes, md);
-        rAssert(mdLen >= static_cast<unsigned int>(_ivLength));
+        const int mdLen = static_cast<int>(hmacDigest(*key, ivec, _ivLength, seedBytes, md));
+        rAssert(mdLen >= _ivLength);
         std::memcpy(ivec, md, static_cast<size_t>(_ivLength));
         return;
     }
