@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -13,7 +15,7 @@ namespace tolvarin::service::testing {
 
 namespace {
 
-pid_t spawn(const std::vector<std::string>& arguments, int standardInput, int standardOutput)
+pid_t spawn(const std::vector<std::string>& arguments, int standardInput, int standardOutput, int standardError)
 {
     std::vector<char*> argv;
     for (const auto& argument : arguments)
@@ -25,8 +27,7 @@ pid_t spawn(const std::vector<std::string>& arguments, int standardInput, int st
             ::dup2(standardInput, STDIN_FILENO);
         if (standardOutput >= 0)
             ::dup2(standardOutput, STDOUT_FILENO);
-        int quiet = ::open("/dev/null", O_WRONLY);
-        ::dup2(quiet, STDERR_FILENO);
+        ::dup2(standardError, STDERR_FILENO);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
@@ -74,7 +75,9 @@ void ServiceProcess::start()
         throw std::runtime_error("pipe failed");
     std::vector<std::string> arguments = {TOLVARIN_SERVICE_BINARY, "--listen", "127.0.0.1:0", "--db", database_.string()};
     arguments.insert(arguments.end(), extraArguments_.begin(), extraArguments_.end());
-    pid_ = spawn(arguments, -1, output[1]);
+    int log = ::open((folder_ / "service.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    pid_ = spawn(arguments, -1, output[1], log);
+    ::close(log);
     ::close(output[1]);
 
     // The first line names the bound port: "Listening on 127.0.0.1:PORT".
@@ -101,6 +104,12 @@ int ServiceProcess::stop()
     return status;
 }
 
+std::string ServiceProcess::log() const
+{
+    std::ifstream file(folder_ / "service.log");
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
 void ServiceProcess::restart()
 {
     stop();
@@ -114,7 +123,7 @@ int ServiceProcess::addUser(const std::string& email, const std::string& firstNa
         throw std::runtime_error("pipe failed");
     int quiet = ::open("/dev/null", O_WRONLY);
     pid_t pid = spawn({TOLVARIN_SERVICE_BINARY, "adduser", "--db", database_.string(), "--email", email, "--first-name", firstName},
-                      input[0], quiet);
+                      input[0], quiet, quiet);
     ::close(quiet);
     ::close(input[0]);
     std::string line = password + "\n";

@@ -20,6 +20,9 @@ public:
     unsigned short port() const { return port_; }
     const std::filesystem::path& database() const { return database_; }
 
+    // What the service wrote to standard error so far.
+    std::string log() const;
+
     // Sends SIGTERM and answers the exit status (-1 when it did not exit normally).
     int stop();
     // Stops and starts again on the same database.

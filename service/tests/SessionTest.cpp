@@ -71,6 +71,22 @@ TEST_F(SessionTest, EveryAccountEndpointNeedsValidToken)
     EXPECT_EQ(client.put("/user", session->body({{"user", {{"public_key", "PEM"}}}})).status, 200u);
 }
 
+TEST_F(SessionTest, RequestLogHasOneLinePerRequestAndNoSecrets)
+{
+    auto session = signIn(client, "alice@example.org", "correct horse");
+    ASSERT_TRUE(session);
+    ASSERT_EQ(client.get(session->with("/user")).status, 200u);
+    PushClient push(service.port(), "/app/" + session->pusherKey);
+    ASSERT_TRUE(push.next());
+
+    auto log = service.log();
+    EXPECT_NE(log.find(" GET /sessions/new 200 "), std::string::npos) << log;
+    EXPECT_NE(log.find(" POST /sessions 200 "), std::string::npos) << log;
+    EXPECT_NE(log.find(" GET /user 200 "), std::string::npos) << log;
+    for (const auto& secret : {session->token, session->pusherKey, std::string("alice%40example.org")})
+        EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+}
+
 TEST(SessionExpiry, TokenExpiresAfterIdleTime)
 {
     ServiceProcess service({"--session-idle", "1"});
