@@ -118,7 +118,12 @@ TEST_F(UserTest, RestartKeepsAccountsKeysAndSessions)
     ASSERT_EQ(share.status, 201u);
     auto reset = client.get(alice.with("/user/reset_key")).json()["key"];
 
-    EXPECT_EQ(service.stop(), 0) << "SIGTERM stops the service cleanly";
+    // A push connection still open must not keep the service from stopping cleanly.
+    PushClient push(service.port(), "/app/" + alice.pusherKey);
+    ASSERT_TRUE(push.next());
+    push.send({{"event", "pusher:subscribe"}, {"data", {{"channel", "user-" + alice.userId}}}});
+    ASSERT_TRUE(push.next());
+    EXPECT_EQ(service.stop(), 0) << "SIGTERM stops the service cleanly, without leaks";
     service.restart();
     HttpClient again(service.port());
 
