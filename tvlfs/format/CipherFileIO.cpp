@@ -149,6 +149,16 @@ bool CipherFileIO::readOrCreateHeader(bool create, bool loadKey) {
     return ok;
 }
 
+CipherHeader CipherFileIO::headerFields() const {
+    CipherHeader fields;
+    fields.version = version;
+    fields.fek = fek;
+    fields.keyId = keyId;
+    fields.userId = userId;
+    fields.shareKeyId = shareKeyId;
+    return fields;
+}
+
 bool CipherFileIO::createHeader(unsigned char* buffer) {
     rDebug("creating new file header");
     if (!fek) fek = cipher->newRandomKey();
@@ -156,13 +166,7 @@ bool CipherFileIO::createHeader(unsigned char* buffer) {
         rError("failed to create file header");
         return false;
     }
-    CipherHeader fields;
-    fields.version = version;
-    fields.fek = fek;
-    fields.keyId = keyId;
-    fields.userId = userId;
-    fields.shareKeyId = shareKeyId;
-    writeHeaderFields(buffer, fields, *fsConfig);
+    writeHeaderFields(buffer, headerFields(), *fsConfig);
     fileIV = fileIVFromKey(fek);
     return true;
 }
@@ -306,13 +310,7 @@ bool CipherFileIO::updateCipherHeader(bool rewriteUserEntry) {
         // A share entry under another user's share key stays, so that key still opens the file.
         const bool rewriteShareEntry = version != VersionCurrent || shareKeyId == ownShareKeyId;
         version = VersionCurrent;
-        CipherHeader fields;
-        fields.version = version;
-        fields.fek = fek;
-        fields.keyId = keyId;
-        fields.userId = userId;
-        fields.shareKeyId = shareKeyId;
-        updateHeaderFields(header, fields, rewriteUserEntry, rewriteShareEntry, *fsConfig);
+        updateHeaderFields(header, headerFields(), rewriteUserEntry, rewriteShareEntry, *fsConfig);
         fileIV = fileIVFromKey(fek);
         if (base->isWritable()) ok = base->write(req);
         else rError("Base is not writable. Failed to write header.");

@@ -58,6 +58,8 @@ protected:
 
 private:
     bool readHeader(const unsigned char* header, bool loadKey);
+    // The header record this file writes: its own key, ids and version.
+    CipherHeader headerFields() const;
     bool readOrCreateHeader(bool create, bool loadKey);
     bool readStoredHeader(unsigned char* header);
     bool reopenForWrite();

@@ -451,9 +451,7 @@ void SSL_Cipher::setIVec(unsigned char* ivec, uint64_t seed, const std::shared_p
 bool SSL_Cipher::streamEncode(unsigned char* buffer, int size, uint64_t iv64,
                               const CipherKey& ckey) const {
     rAssert(size > 0);
-    std::shared_ptr<SSLKey> key = sslKey(ckey);
-    rAssert(key->keySize == _keySize);
-    rAssert(key->ivLength == _ivLength);
+    std::shared_ptr<SSLKey> key = matchingKey(ckey);
     Lock lock(key->mutex);
     unsigned char ivec[MaxIVLength];
     shuffleBytes(buffer, size);
@@ -468,9 +466,7 @@ bool SSL_Cipher::streamEncode(unsigned char* buffer, int size, uint64_t iv64,
 bool SSL_Cipher::streamDecode(unsigned char* buffer, int size, uint64_t iv64,
                               const CipherKey& ckey) const {
     rAssert(size > 0);
-    std::shared_ptr<SSLKey> key = sslKey(ckey);
-    rAssert(key->keySize == _keySize);
-    rAssert(key->ivLength == _ivLength);
+    std::shared_ptr<SSLKey> key = matchingKey(ckey);
     Lock lock(key->mutex);
     unsigned char ivec[MaxIVLength];
     setIVec(ivec, iv64 + 1, key);
@@ -485,26 +481,29 @@ bool SSL_Cipher::streamDecode(unsigned char* buffer, int size, uint64_t iv64,
 
 bool SSL_Cipher::blockEncode(unsigned char* buffer, int size, uint64_t iv64,
                              const CipherKey& ckey) const {
-    rAssert(size > 0);
-    std::shared_ptr<SSLKey> key = sslKey(ckey);
-    rAssert(key->keySize == _keySize);
-    rAssert(key->ivLength == _ivLength);
-    if (size % cipherBlockSize() != 0) throw ERROR("Invalid data size, not multiple of block size");
-    Lock lock(key->mutex);
-    unsigned char ivec[MaxIVLength];
-    setIVec(ivec, iv64, key);
-    return runCipher(key->blockEncryptContext, ivec, buffer, size, true);
+    return blockCode(buffer, size, iv64, ckey, true);
 }
 
 bool SSL_Cipher::blockDecode(unsigned char* buffer, int size, uint64_t iv64,
                              const CipherKey& ckey) const {
+    return blockCode(buffer, size, iv64, ckey, false);
+}
+
+bool SSL_Cipher::blockCode(unsigned char* buffer, int size, uint64_t iv64, const CipherKey& ckey,
+                           bool encrypt) const {
     rAssert(size > 0);
-    std::shared_ptr<SSLKey> key = sslKey(ckey);
-    rAssert(key->keySize == _keySize);
-    rAssert(key->ivLength == _ivLength);
+    std::shared_ptr<SSLKey> key = matchingKey(ckey);
     if (size % cipherBlockSize() != 0) throw ERROR("Invalid data size, not multiple of block size");
     Lock lock(key->mutex);
     unsigned char ivec[MaxIVLength];
     setIVec(ivec, iv64, key);
-    return runCipher(key->blockDecryptContext, ivec, buffer, size, false);
+    EVP_CIPHER_CTX* context = encrypt ? key->blockEncryptContext : key->blockDecryptContext;
+    return runCipher(context, ivec, buffer, size, encrypt);
+}
+
+std::shared_ptr<SSLKey> SSL_Cipher::matchingKey(const CipherKey& ckey) const {
+    std::shared_ptr<SSLKey> key = sslKey(ckey);
+    rAssert(key->keySize == _keySize);
+    rAssert(key->ivLength == _ivLength);
+    return key;
 }

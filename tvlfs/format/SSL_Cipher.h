@@ -57,6 +57,10 @@ public:
 
 private:
     std::shared_ptr<SSLKey> sslKey(const CipherKey& key) const;
+    // sslKey, checked to be a key of this cipher's size.
+    std::shared_ptr<SSLKey> matchingKey(const CipherKey& key) const;
+    bool blockCode(unsigned char* buffer, int size, uint64_t iv64, const CipherKey& key,
+                   bool encrypt) const;
     std::shared_ptr<SSLKey> makeKey() const;
     void initKey(const std::shared_ptr<SSLKey>& key) const;
 
