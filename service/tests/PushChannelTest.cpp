@@ -1,26 +1,11 @@
-#include "ServiceProcess.h"
-#include "TestClient.h"
+#include "TwoUsersTest.h"
 
 #include <gtest/gtest.h>
 
 namespace tolvarin::service::testing {
 namespace {
 
-class PushChannelTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(service.addUser("alice@example.org", "Alice", "pw-a"), 0);
-        ASSERT_EQ(service.addUser("bob@example.org", "Bob", "pw-b"), 0);
-        alice = *signIn(client, "alice@example.org", "pw-a");
-        bob = *signIn(client, "bob@example.org", "pw-b");
-    }
-
-    ServiceProcess service;
-    HttpClient client{service.port()};
-    Session alice;
-    Session bob;
-};
+using PushChannelTest = TwoUsersTest;
 
 TEST_F(PushChannelTest, ConnectionPingAndOwnChannelOnly)
 {

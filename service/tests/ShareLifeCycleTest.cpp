@@ -1,5 +1,4 @@
-#include "ServiceProcess.h"
-#include "TestClient.h"
+#include "TwoUsersTest.h"
 
 #include <gtest/gtest.h>
 
@@ -8,15 +7,13 @@
 namespace tolvarin::service::testing {
 namespace {
 
-class ShareLifeCycleTest : public ::testing::Test {
+class ShareLifeCycleTest : public TwoUsersTest {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(service.addUser("alice@example.org", "Alice", "pw-a"), 0);
-        ASSERT_EQ(service.addUser("bob@example.org", "Bob", "pw-b"), 0);
+        TwoUsersTest::SetUp();
+        ASSERT_FALSE(HasFatalFailure());
         ASSERT_EQ(service.addUser("carol@example.org", "Carol", "pw-c"), 0);
-        alice = *signIn(client, "alice@example.org", "pw-a");
-        bob = *signIn(client, "bob@example.org", "pw-b");
         carol = *signIn(client, "carol@example.org", "pw-c");
         ASSERT_EQ(client.put("/user", alice.body({{"user", {{"share_key_id", "shek-a"}}}})).status, 200u);
     }
@@ -41,10 +38,6 @@ protected:
         EXPECT_EQ((*event)["data"], nlohmann::json({{"message_type", type}, {"share_id", std::to_string(shareId.get<long long>())}}));
     }
 
-    ServiceProcess service;
-    HttpClient client{service.port()};
-    Session alice;
-    Session bob;
     Session carol;
 };
 

@@ -1,5 +1,4 @@
-#include "ServiceProcess.h"
-#include "TestClient.h"
+#include "TwoUsersTest.h"
 
 #include <gtest/gtest.h>
 
@@ -8,21 +7,7 @@
 namespace tolvarin::service::testing {
 namespace {
 
-class UserTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(service.addUser("alice@example.org", "Alice", "pw-a"), 0);
-        ASSERT_EQ(service.addUser("bob@example.org", "Bob", "pw-b"), 0);
-        alice = *signIn(client, "alice@example.org", "pw-a");
-        bob = *signIn(client, "bob@example.org", "pw-b");
-    }
-
-    ServiceProcess service;
-    HttpClient client{service.port()};
-    Session alice;
-    Session bob;
-};
+using UserTest = TwoUsersTest;
 
 TEST_F(UserTest, NewAccountHasSaltAndEmptyKeys)
 {
